@@ -1,0 +1,12 @@
+# CMake generated Testfile for 
+# Source directory: /work/main
+# Build directory: /work/main/build/debug
+# 
+# This file includes the relevant testing commands required for 
+# testing this directory and lists subdirectories to be tested as well.
+subdirs("runtime")
+subdirs("gfx")
+subdirs("intro")
+subdirs("tools")
+subdirs("tests")
+subdirs("bench")

@@ -1,0 +1,3 @@
+#include "intro/flow.hpp"
+
+int main(int argc, char** argv) { return intro::run(argc, argv); }
