@@ -41,10 +41,14 @@ using RowRoutine = void (*)(const std::uint8_t* src, std::uint8_t* dst, std::int
 
 // The routine of `mode` chosen at start-up from the processor's features
 // (SSE2, AVX2, ...), or the scalar reference when GFX_FORCE_SCALAR=1 is set
-// in the environment. Same pixels either way, byte for byte.
+// in the environment. Same pixels either way, byte for byte. nullptr for a
+// value that is no BlitMode. Rows may start at any byte address; source and
+// target rows must not overlap.
 RowRoutine blit_rows(BlitMode mode);
 
-// Runs the chosen routine (Blend with alpha 0 runs Transparent).
+// Runs the chosen routine (Blend with alpha 0 runs Transparent); nothing for
+// w or h <= 0 or a value that is no BlitMode. The caller holds the display
+// lock when the target is a screen page.
 void blit_rows(BlitMode mode, const std::uint8_t* src, std::uint8_t* dst, std::int32_t w, std::int32_t h,
                std::int32_t src_pitch, std::int32_t dst_pitch, std::int32_t alpha);
 
