@@ -443,11 +443,15 @@ void mark_rows_changed(const Surface& target, std::int32_t first, std::int32_t l
     for (std::int32_t y = first; y <= last; ++y) g_screen->row_changed[static_cast<std::size_t>(y)] = 1;
 }
 
-void screen_press_key(std::int32_t scan_code) {
+void screen_press_key(std::int32_t scan_code) { screen_set_key(scan_code, true); }
+
+void screen_set_key(std::int32_t scan_code, bool down) {
     if (!g_screen || scan_code < 0 || scan_code > 127) return;
     DisplayLock lock;
-    g_screen->keys[scan_code] = 1;
+    g_screen->keys[scan_code] = down ? 1 : 0;
 }
+
+std::int32_t screen_visible_page() { return g_screen ? g_screen->visible_page : -1; }
 
 std::array<std::array<std::uint8_t, 3>, 256>& palette_table() {
     static std::array<std::array<std::uint8_t, 3>, 256> none{};

@@ -26,6 +26,8 @@ std::int32_t screen_bytes_per_pixel();
 // A page of the open screen; nullopt without one or for a bad index.
 std::optional<Surface> screen_page_surface(std::int32_t page);
 std::int32_t screen_page_count();
+// Index of the page the display shows; -1 without a screen. Program thread.
+std::int32_t screen_visible_page();
 
 // The caller holds the display lock. When `target` is the page now visible,
 // sets the row-changed flags of rows first..last (clipped to the page).
@@ -34,6 +36,9 @@ void mark_rows_changed(const Surface& target, std::int32_t first, std::int32_t l
 // Marks a key held in the key table at once, under the display lock, as the
 // next sample would (the Headless back end's key presses).
 void screen_press_key(std::int32_t scan_code);
+// Sets a key's entry at once, as a sample would; for runs whose input is
+// scripted against a driven clock.
+void screen_set_key(std::int32_t scan_code, bool down);
 
 // The palette table of picture loading: 256 entries of red, green, blue, all
 // 0 when a screen opens. The caller holds the display lock.

@@ -159,6 +159,16 @@ void headless_release_key(int scan_code) {
     g_shared.down[scan_code] = 0;
 }
 
+void headless_set_key_now(int scan_code, bool down) {
+    if (scan_code < 0 || scan_code > 127) return;
+    {
+        std::lock_guard guard(g_mutex);
+        g_shared.down[scan_code] = down ? 1 : 0;
+        g_shared.latched[scan_code] = 0;
+    }
+    detail::screen_set_key(scan_code, down);
+}
+
 void headless_set_focus(bool focused) {
     std::lock_guard guard(g_mutex);
     if (g_shared.focused == focused) return;

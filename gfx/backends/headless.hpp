@@ -33,6 +33,10 @@ bool headless_wait_cycles(int cycles);
 // as held at the next sample even if released before it.
 void headless_press_key(int scan_code);
 void headless_release_key(int scan_code);
+// Sets a key down or up with immediate effect on key_down and no latch, for
+// runs scripted against a driven clock (the result does not depend on when
+// the update thread samples). Program thread.
+void headless_set_key_now(int scan_code, bool down);
 // The window gains or loses the focus (it starts with the focus).
 void headless_set_focus(bool focused);
 // Asks for a switch between full screen and window, as Alt+Enter would.
