@@ -21,14 +21,33 @@ inline constexpr std::int32_t whole_source = static_cast<std::int32_t>(0xFFFF000
 
 // Draws `source` (or its rectangle x1, y1 - x2, y2, corners included; x1 ==
 // whole_source: the whole source) with its top-left at (x, y) onto `target`
-// (nullptr: the screen's work page). Coordinate mode: 0 absolute; 1 the
-// rectangle's second corner relative to its first; 2 the position relative
-// to the last point; 3 both. The last point becomes the position; the
-// position rounds halves away from zero. The rectangle is ordered and
-// clamped into the source; clipping against the target is done once, up
-// front. Ok when the call was valid, whether or not anything was drawn;
-// IllegalCall (nothing drawn) without a screen, without a source, for an
-// invalid Image, or when the pixel sizes of source and target differ.
+// (nullptr: the screen's work page), combining pixels by `mode` (formulas
+// above; `alpha` is used by Blend and Add only).
+//
+// Coordinate mode: 0 absolute; 1 the rectangle's second corner relative to
+// its first (x2 += x1, y2 += y1); 2 the position relative to the last point
+// (added in float); 3 both; any other value acts as 0. The last point becomes
+// the position; then the position rounds to a pixel, halves away from zero.
+// The rectangle's corners are ordered (x1 <= x2, y1 <= y2) and each clamped
+// into the source (0..width - 1, 0..height - 1). Clipping against the whole
+// target is done once, up front, by moving the source start and shrinking the
+// rectangle.
+//
+// Ok when the call was valid, whether or not anything was drawn. IllegalCall,
+// nothing drawn, without a screen, without a source, for an invalid Image
+// (target or source, see image.hpp), when the pixel sizes of source and
+// target differ (a 4-byte-form source gives its own size in bits 0-2, or the
+// target's when those are 0), for pixel sizes other than 4, or for a `mode`
+// that is no BlitMode; in those cases the last point is already updated,
+// except without a screen, a source or a valid target.
+//
+// An Image drawn onto itself with overlapping rectangles reads the whole
+// source rectangle before writing (it needs memory for a copy of it;
+// IllegalCall when that cannot be had).
+//
+// Program thread. Writes the pixels under the display lock (taken unless this
+// thread holds it) and, when the target is the visible page, sets the
+// row-changed flags of the rows written.
 Status blit(Image* target, float x, float y, const Image* source, std::int32_t x1, std::int32_t y1,
             std::int32_t x2, std::int32_t y2, std::int32_t coord_mode, BlitMode mode, std::int32_t alpha);
 
