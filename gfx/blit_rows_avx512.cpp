@@ -1,0 +1,158 @@
+#include "gfx/blit_rows.hpp"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
+
+#define GFX_AVX512 __attribute__((target("avx512f,avx512bw")))
+
+namespace gfx::detail {
+namespace {
+
+// Sixteen pixels at a time. The end of a row is one more vector whose lane
+// mask covers only the pixels left; masked-off lanes are neither read nor
+// written, so nothing beyond the row is touched.
+template <class Op>
+GFX_AVX512 void for_rows(const std::uint8_t* src, std::uint8_t* dst, std::int32_t w, std::int32_t h,
+                         std::int32_t src_pitch, std::int32_t dst_pitch, const Op& op) {
+    if (w <= 0) return;
+    const auto tail = static_cast<__mmask16>((1u << (w % 16)) - 1);
+    for (std::int32_t y = 0; y < h; ++y, src += src_pitch, dst += dst_pitch) {
+        std::int32_t x = 0;
+        for (; x + 16 <= w; x += 16) op.sixteen(src + 4 * x, dst + 4 * x, 0xFFFF);
+        if (tail != 0) op.sixteen(src + 4 * x, dst + 4 * x, tail);
+    }
+}
+
+GFX_AVX512 inline __m512i load(__mmask16 lanes, const std::uint8_t* p) { return _mm512_maskz_loadu_epi32(lanes, p); }
+GFX_AVX512 inline void store(std::uint8_t* p, __mmask16 lanes, __m512i v) { _mm512_mask_storeu_epi32(p, lanes, v); }
+
+// The lanes among `lanes` whose source pixel is not the transparent key.
+GFX_AVX512 inline __mmask16 not_key(__mmask16 lanes, __m512i s) {
+    return _mm512_mask_cmpneq_epi32_mask(lanes, _mm512_and_si512(s, _mm512_set1_epi32(static_cast<int>(rgb_mask))),
+                                         _mm512_set1_epi32(static_cast<int>(key_rgb)));
+}
+
+// d + floor((s - d) * k / 256) on bytes widened to 16-bit lanes, computed as
+// (d * 256 + (s - d) * k) >> 8. The true sum lies in 0..65535, so the 16-bit
+// product may wrap (it does once k >= 129) and the sum still comes out exact.
+GFX_AVX512 inline __m512i mix16(__m512i s16, __m512i d16, __m512i k16) {
+    const __m512i product = _mm512_mullo_epi16(_mm512_sub_epi16(s16, d16), k16);
+    return _mm512_srli_epi16(_mm512_add_epi16(_mm512_slli_epi16(d16, 8), product), 8);
+}
+
+GFX_AVX512 inline __m512i mix(__m512i s, __m512i d, __m512i k16) {
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i lo = mix16(_mm512_unpacklo_epi8(s, zero), _mm512_unpacklo_epi8(d, zero), k16);
+    const __m512i hi = mix16(_mm512_unpackhi_epi8(s, zero), _mm512_unpackhi_epi8(d, zero), k16);
+    return _mm512_packus_epi16(lo, hi);
+}
+
+// Each pixel's alpha copied over its four 16-bit lanes.
+GFX_AVX512 inline __m512i alpha16(__m512i s16) {
+    return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(s16, 0xFF), 0xFF);
+}
+
+// The key test decides which lanes are stored, so the unkeyed pixels are
+// written without reading the target at all.
+struct TransparentOp {
+    GFX_AVX512 void sixteen(const std::uint8_t* s, std::uint8_t* d, __mmask16 lanes) const {
+        const __m512i v = load(lanes, s);
+        store(d, not_key(lanes, v), _mm512_and_si512(v, _mm512_set1_epi32(static_cast<int>(rgb_mask))));
+    }
+};
+
+struct OpaqueBlendOp {  // k = 256: d = s except the key
+    GFX_AVX512 void sixteen(const std::uint8_t* s, std::uint8_t* d, __mmask16 lanes) const {
+        const __m512i v = load(lanes, s);
+        store(d, not_key(lanes, v), v);
+    }
+};
+
+struct BlendOp {
+    int k;
+    GFX_AVX512 void sixteen(const std::uint8_t* s, std::uint8_t* d, __mmask16 lanes) const {
+        const __m512i v = load(lanes, s);
+        const __mmask16 drawn = not_key(lanes, v);
+        if (drawn == 0) return;
+        const __m512i t = load(drawn, d);
+        store(d, drawn, mix(v, t, _mm512_set1_epi16(static_cast<short>(k))));
+    }
+};
+
+// floor(s * 255 / 256) is s - 1 for s >= 1 and 0 for 0: a saturating
+// subtract of one, so the intro's Add needs no multiply.
+struct Add255Op {
+    GFX_AVX512 void sixteen(const std::uint8_t* s, std::uint8_t* d, __mmask16 lanes) const {
+        const __m512i v = load(lanes, s);
+        const __mmask16 drawn = not_key(lanes, v);
+        if (drawn == 0) return;
+        const __m512i t = load(drawn, d);
+        store(d, drawn, _mm512_adds_epu8(t, _mm512_subs_epu8(v, _mm512_set1_epi8(1))));
+    }
+};
+
+// floor(s * k / 256) as the high half of (s << 8) * k.
+struct AddOp {
+    int k;
+    GFX_AVX512 void sixteen(const std::uint8_t* s, std::uint8_t* d, __mmask16 lanes) const {
+        const __m512i v = load(lanes, s);
+        const __mmask16 drawn = not_key(lanes, v);
+        if (drawn == 0) return;
+        const __m512i t = load(drawn, d);
+        const __m512i zero = _mm512_setzero_si512();
+        const __m512i k16 = _mm512_set1_epi16(static_cast<short>(k));
+        const __m512i lo = _mm512_mulhi_epu16(_mm512_unpacklo_epi8(zero, v), k16);
+        const __m512i hi = _mm512_mulhi_epu16(_mm512_unpackhi_epi8(zero, v), k16);
+        store(d, drawn, _mm512_adds_epu8(t, _mm512_packus_epi16(lo, hi)));
+    }
+};
+
+struct AlphaOp {
+    // A source alpha of 0 leaves d as it is, so those lanes need no store.
+    GFX_AVX512 void sixteen(const std::uint8_t* s, std::uint8_t* d, __mmask16 lanes) const {
+        const __m512i v = load(lanes, s);
+        const __mmask16 drawn = _mm512_mask_test_epi32_mask(lanes, v, _mm512_set1_epi32(static_cast<int>(0xFF000000u)));
+        if (drawn == 0) return;
+        const __m512i t = load(drawn, d);
+        const __m512i zero = _mm512_setzero_si512();
+        const __m512i s_lo = _mm512_unpacklo_epi8(v, zero), s_hi = _mm512_unpackhi_epi8(v, zero);
+        const __m512i lo = mix16(s_lo, _mm512_unpacklo_epi8(t, zero), alpha16(s_lo));
+        const __m512i hi = mix16(s_hi, _mm512_unpackhi_epi8(t, zero), alpha16(s_hi));
+        store(d, drawn, _mm512_packus_epi16(lo, hi));
+    }
+};
+
+GFX_AVX512 void transparent_avx512(const std::uint8_t* src, std::uint8_t* dst, std::int32_t w, std::int32_t h,
+                                   std::int32_t src_pitch, std::int32_t dst_pitch, std::int32_t) {
+    for_rows(src, dst, w, h, src_pitch, dst_pitch, TransparentOp{});
+}
+
+GFX_AVX512 void blend_avx512(const std::uint8_t* src, std::uint8_t* dst, std::int32_t w, std::int32_t h,
+                             std::int32_t src_pitch, std::int32_t dst_pitch, std::int32_t alpha) {
+    if (alpha == 0) return for_rows(src, dst, w, h, src_pitch, dst_pitch, TransparentOp{});
+    const int k = blend_factor(alpha);
+    if (k == 256) return for_rows(src, dst, w, h, src_pitch, dst_pitch, OpaqueBlendOp{});
+    for_rows(src, dst, w, h, src_pitch, dst_pitch, BlendOp{k});
+}
+
+GFX_AVX512 void add_avx512(const std::uint8_t* src, std::uint8_t* dst, std::int32_t w, std::int32_t h,
+                           std::int32_t src_pitch, std::int32_t dst_pitch, std::int32_t alpha) {
+    const int k = add_factor(alpha);
+    if (k == 0) return;
+    if (k == 255) return for_rows(src, dst, w, h, src_pitch, dst_pitch, Add255Op{});
+    for_rows(src, dst, w, h, src_pitch, dst_pitch, AddOp{k});
+}
+
+GFX_AVX512 void alpha_avx512(const std::uint8_t* src, std::uint8_t* dst, std::int32_t w, std::int32_t h,
+                             std::int32_t src_pitch, std::int32_t dst_pitch, std::int32_t) {
+    for_rows(src, dst, w, h, src_pitch, dst_pitch, AlphaOp{});
+}
+
+}  // namespace
+
+const RowSet avx512_rows{"avx512", copy_rows, transparent_avx512, blend_avx512, add_avx512, alpha_avx512};
+
+}  // namespace gfx::detail
+
+#endif
