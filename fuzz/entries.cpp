@@ -69,7 +69,7 @@ std::int32_t read32(const std::uint8_t* p) {
 
 // A header that asks a fresh Image for more than this is left alone: the
 // loader would get the memory and fill it, which only measures the machine.
-constexpr std::int64_t re_form_limit = 2 << 20;
+constexpr std::int64_t re_form_limit = 256 << 10;
 
 bool asks_for_huge_storage(const std::uint8_t* data, std::size_t size) {
     if (size < 26 || data[0] != 'B') return false;
