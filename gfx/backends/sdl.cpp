@@ -77,10 +77,18 @@ public:
         refresh_ = SDL_GetDesktopDisplayMode(0, &desktop) == 0 ? desktop.refresh_rate : 0;
 
         Uint32 window_flags = SDL_WINDOW_SHOWN;
-        if (full_screen_) window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
         if (opengl_) window_flags |= SDL_WINDOW_OPENGL;
-        window_ = SDL_CreateWindow(title_utf8(request.title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                   page_w_, page_h_, window_flags);
+        SDL_Rect frame{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, page_w_, page_h_};
+        if (full_screen_) {
+            // The full-screen state is the window manager's to grant; a
+            // borderless window of the desktop's size covers it without one.
+            window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+            if (SDL_GetDisplayBounds(0, &frame) != 0) {
+                why = std::string("cannot get the desktop's size (") + SDL_GetError() + ")";
+                return false;
+            }
+        }
+        window_ = SDL_CreateWindow(title_utf8(request.title).c_str(), frame.x, frame.y, frame.w, frame.h, window_flags);
         if (window_ == nullptr) {
             why = std::string("cannot create the window (") + SDL_GetError() + ")";
             return false;
@@ -178,6 +186,10 @@ public:
 
     void poll(BackendEvents& events) override {
         bool redraw = false;
+        // SDL reports the keys already held when the focus arrives as fresh
+        // presses, right behind the focus event: Alt and Enter still held
+        // from the switch to this window must not switch it back.
+        bool focus_arrived = false;
         SDL_Event e;
         while (SDL_PollEvent(&e) != 0) {
             if (e.type == SDL_KEYDOWN) {
@@ -185,10 +197,15 @@ public:
                 const std::uint8_t code = scan_code_from_usb(sc);
                 if (code != 0) latched_[code] = 1;
                 const bool enter = sc == SDL_SCANCODE_RETURN || sc == SDL_SCANCODE_KP_ENTER;
-                if (enter && e.key.repeat == 0 && (e.key.keysym.mod & KMOD_ALT) != 0) events.toggle_requested = true;
+                if (enter && e.key.repeat == 0 && !focus_arrived && (e.key.keysym.mod & KMOD_ALT) != 0) {
+                    events.toggle_requested = true;
+                }
             } else if (e.type == SDL_WINDOWEVENT) {
                 switch (e.window.event) {
-                    case SDL_WINDOWEVENT_FOCUS_GAINED: set_focus(true, events); break;
+                    case SDL_WINDOWEVENT_FOCUS_GAINED:
+                        set_focus(true, events);
+                        focus_arrived = true;
+                        break;
                     case SDL_WINDOWEVENT_FOCUS_LOST: set_focus(false, events); break;
                     case SDL_WINDOWEVENT_MINIMIZED: minimized_ = true; break;
                     case SDL_WINDOWEVENT_RESTORED: minimized_ = false; break;
@@ -219,11 +236,11 @@ public:
         if (request.cursor >= 0) pointer_hidden_ = request.cursor == 0;
         if (request.clip >= 0) pointer_confined_ = request.clip > 0;
         if (window_ == nullptr) return;
-        apply_pointer_state();
         if (request.move) {
             SDL_WarpMouseInWindow(window_, Placement::map(request.x, page_w_, place_.x, place_.width),
                                   Placement::map(request.y, page_h_, place_.y, place_.height));
         }
+        apply_pointer_state();
     }
 
 private:

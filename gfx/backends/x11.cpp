@@ -278,6 +278,11 @@ private:
         XFree(wm);
         XFree(cls);
         XSetWMProtocols(display_, window_, &wm_delete_window_, 1);
+        // Window managers that sort windows by type leave an untyped one's
+        // state requests unanswered.
+        Atom type = XInternAtom(display_, "_NET_WM_WINDOW_TYPE_NORMAL", False);
+        XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                        PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
         store_title(title);
 
         if (full_screen_) {

@@ -59,6 +59,23 @@ bool XClient::has_property(XWindow w, const char* name) const {
     return has;
 }
 
+bool XClient::property_has_atom(XWindow w, const char* name, const char* atom_name) const {
+    const Atom property = XInternAtom(d_, name, False);
+    const Atom wanted = XInternAtom(d_, atom_name, False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool has = false;
+    if (XGetWindowProperty(d_, w, property, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data) == Success &&
+        data != nullptr) {
+        const auto* atoms = reinterpret_cast<const Atom*>(data);
+        for (unsigned long i = 0; i < count; ++i) has = has || atoms[i] == wanted;
+        XFree(data);
+    }
+    return has;
+}
+
 XWindow XClient::find_window(const std::string& utf8_title) const { return find_below(root(), utf8_title); }
 
 XWindow XClient::find_below(XWindow parent, const std::string& title) const {

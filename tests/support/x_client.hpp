@@ -40,6 +40,8 @@ public:
     // An 8-bit property's bytes ("" when missing or of another format).
     std::string text_property(XWindow w, const char* name) const;
     bool has_property(XWindow w, const char* name) const;
+    // Whether the atom list property `name` holds the atom `atom_name`.
+    bool property_has_atom(XWindow w, const char* name, const char* atom_name) const;
 
     // The viewable window, at any depth, whose _NET_WM_NAME or WM_NAME is
     // `utf8_title`; 0 when there is none.
