@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
 #include "gfx/primitives.hpp"
 #include "gfx/text.hpp"

@@ -17,8 +17,6 @@
 
 namespace tools {
 
-inline constexpr gfx::Color key_colour = gfx::default_fill;
-
 // The pictures, named after their files.
 Pixels picture_frame(bool power_on);  // frame0.bmp (off), frame.bmp (on): 640 x 480
 Pixels picture_glare();               // glw.bmp: 121 x 61
@@ -27,13 +25,13 @@ Pixels picture_logo();                // kelvorn.bmp: 640 x 240
 Pixels picture_logo2();               // kelvorn2.bmp: 640 x 240
 Pixels picture_background();          // back.bmp: 800 x 600
 
-// Where the scenes place what the pictures must fit (screen pixels, ends
-// included): the canvas' noise and, inside it, the simulated screen with its
-// border, both seen through the frame's window.
+// A rectangle of pixels, ends included.
 struct Box {
     std::int32_t left, top, right, bottom;
 };
-inline constexpr Box noise_area{99, 64, 546, 447};
+// Where the boot scene shows the simulated screen with its border (screen
+// pixels), which the frame's window must hold; the window must also stay
+// inside the canvas' noise, columns 99 to 546 and rows 64 to 447.
 inline constexpr Box border_area{119, 84, 519, 386};
 
 // Colour arithmetic in doubles on the 0..255 scale.
@@ -43,11 +41,7 @@ struct Rgb {
 constexpr Rgb operator+(Rgb a, Rgb b) { return {a.r + b.r, a.g + b.g, a.b + b.b}; }
 constexpr Rgb operator-(Rgb a, Rgb b) { return {a.r - b.r, a.g - b.g, a.b - b.b}; }
 constexpr Rgb operator*(Rgb a, double k) { return {a.r * k, a.g * k, a.b * k}; }
-constexpr Rgb operator*(Rgb a, Rgb b) { return {a.r * b.r / 255.0, a.g * b.g / 255.0, a.b * b.b / 255.0}; }
 constexpr Rgb mix(Rgb a, Rgb b, double t) { return a + (b - a) * t; }
-constexpr Rgb rgb(std::uint32_t c) {
-    return {static_cast<double>(c >> 16 & 255), static_cast<double>(c >> 8 & 255), static_cast<double>(c & 255)};
-}
 
 // Opaque colour, each channel rounded (halves up) and clamped to 0..255. A
 // result that would be the transparent key is moved one step off it, so
