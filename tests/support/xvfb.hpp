@@ -95,7 +95,8 @@ struct XvfbOptions {
 };
 
 // Starts Xvfb on a display number it picks itself (-displayfd), so parallel
-// test programs never collide.
+// test programs never collide. The root window shows the grey weave, so a
+// window that does not cover what it should is seen.
 class Xvfb {
 public:
     static bool installed() { return program_installed("Xvfb"); }
@@ -109,7 +110,7 @@ public:
         std::vector<std::string> argv = {"Xvfb",   "-displayfd", std::to_string(fds[1]), "-screen", "0",
                                          std::to_string(options.width) + "x" + std::to_string(options.height) + "x" +
                                              std::to_string(options.depth),
-                                         "-nolisten", "tcp", "-noreset"};
+                                         "-nolisten", "tcp", "-noreset", "-retro"};
         if (!options.shared_memory) {
             argv.push_back("-extension");
             argv.push_back("MIT-SHM");
