@@ -27,66 +27,58 @@ GFX_AVX2 inline void store(std::uint8_t* p, __m256i v) { _mm256_storeu_si256(rei
 // All ones in the 32-bit lanes that hold the transparent key.
 GFX_AVX2 inline __m256i key_lanes(__m256i s) {
     return _mm256_cmpeq_epi32(_mm256_and_si256(s, _mm256_set1_epi32(static_cast<int>(rgb_mask))),
-                           _mm256_set1_epi32(static_cast<int>(key_rgb)));
+                              _mm256_set1_epi32(static_cast<int>(key_rgb)));
 }
 
-GFX_AVX2 inline int key_bits(__m256i key) { return _mm256_movemask_ps(_mm256_castsi256_ps(key)); }
+GFX_AVX2 inline int lane_bits(__m256i lanes) { return _mm256_movemask_ps(_mm256_castsi256_ps(lanes)); }
 
-// key lanes from d, the others from v.
-GFX_AVX2 inline __m256i keep_keyed(__m256i key, __m256i d, __m256i v) {
-    return _mm256_or_si256(_mm256_and_si256(key, d), _mm256_andnot_si256(key, v));
+// d + floor((s - d) * k / 256) for every byte, which is the high byte of
+// s * k + d * (256 - k); `weights` holds the pair (k, 256 - k) for each byte
+// pair, both 0..255. One multiply-add per byte pair does it once the pixels
+// are made signed (x - 128) for the instruction's signed operand: the sum is
+// then s * k + d * (256 - k) - 32768, within -32768..32512 so it never
+// saturates, and adding the 32768 back is flipping bit 7 of the high byte.
+GFX_AVX2 inline __m256i mix(__m256i s, __m256i d, __m256i weights_lo, __m256i weights_hi) {
+    const __m256i bias = _mm256_set1_epi8(static_cast<char>(0x80));
+    const __m256i s_signed = _mm256_xor_si256(s, bias), d_signed = _mm256_xor_si256(d, bias);
+    const __m256i lo = _mm256_maddubs_epi16(weights_lo, _mm256_unpacklo_epi8(s_signed, d_signed));
+    const __m256i hi = _mm256_maddubs_epi16(weights_hi, _mm256_unpackhi_epi8(s_signed, d_signed));
+    return _mm256_xor_si256(_mm256_packus_epi16(_mm256_srli_epi16(lo, 8), _mm256_srli_epi16(hi, 8)), bias);
 }
 
-// d + floor((s - d) * k / 256) on bytes widened to 16-bit lanes, computed as
-// (d * 256 + (s - d) * k) >> 8. The true sum lies in 0..65535, so the 16-bit
-// product may wrap (it does once k >= 129) and the sum still comes out exact.
-GFX_AVX2 inline __m256i mix16(__m256i s16, __m256i d16, __m256i k16) {
-    const __m256i sum = _mm256_add_epi16(_mm256_slli_epi16(d16, 8), _mm256_mullo_epi16(_mm256_sub_epi16(s16, d16), k16));
-    return _mm256_srli_epi16(sum, 8);
-}
-
-// Each pixel's alpha copied over its four 16-bit lanes.
-GFX_AVX2 inline __m256i alpha16(__m256i s16) {
-    return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s16, 0xFF), 0xFF);
-}
-
-struct TransparentOp {
-    // Skip the vector when it is all key and skip reading d when it has none:
-    // key pixels come in runs in real pictures.
+// Skip the vector when it is all key and skip reading d when it has none:
+// key pixels come in runs in real pictures.
+template <bool clear_alpha>
+struct KeyedCopyOp {
     GFX_AVX2 void eight(const std::uint8_t* s, std::uint8_t* d) const {
-        const __m256i v = load(s);
+        __m256i v = load(s);
         const __m256i key = key_lanes(v);
-        const int bits = key_bits(key);
+        const int bits = lane_bits(key);
         if (bits == 0xFF) return;
-        const __m256i out = _mm256_and_si256(v, _mm256_set1_epi32(static_cast<int>(rgb_mask)));
-        store(d, bits == 0 ? out : keep_keyed(key, load(d), out));
+        if constexpr (clear_alpha) v = _mm256_and_si256(v, _mm256_set1_epi32(static_cast<int>(rgb_mask)));
+        store(d, bits == 0 ? v : _mm256_blendv_epi8(v, load(d), key));
     }
-    void one(const std::uint8_t* s, std::uint8_t* d) const { transparent_pixel(s, d); }
+    void one(const std::uint8_t* s, std::uint8_t* d) const {
+        if constexpr (clear_alpha) {
+            transparent_pixel(s, d);
+        } else {
+            blend_pixel(s, d, 256);
+        }
+    }
 };
 
-struct OpaqueBlendOp {  // k = 256: d = s except the key
-    GFX_AVX2 void eight(const std::uint8_t* s, std::uint8_t* d) const {
-        const __m256i v = load(s);
-        const __m256i key = key_lanes(v);
-        const int bits = key_bits(key);
-        if (bits == 0xFF) return;
-        store(d, bits == 0 ? v : keep_keyed(key, load(d), v));
-    }
-    void one(const std::uint8_t* s, std::uint8_t* d) const { blend_pixel(s, d, 256); }
-};
+using TransparentOp = KeyedCopyOp<true>;
+using OpaqueBlendOp = KeyedCopyOp<false>;  // k = 256: d = s except the key
 
-struct BlendOp {
+struct BlendOp {  // k = 1..255
     int k;
     GFX_AVX2 void eight(const std::uint8_t* s, std::uint8_t* d) const {
         const __m256i v = load(s);
         const __m256i key = key_lanes(v);
-        if (key_bits(key) == 0xFF) return;
+        if (lane_bits(key) == 0xFF) return;
         const __m256i t = load(d);
-        const __m256i zero = _mm256_setzero_si256();
-        const __m256i k16 = _mm256_set1_epi16(static_cast<short>(k));
-        const __m256i lo = mix16(_mm256_unpacklo_epi8(v, zero), _mm256_unpacklo_epi8(t, zero), k16);
-        const __m256i hi = mix16(_mm256_unpackhi_epi8(v, zero), _mm256_unpackhi_epi8(t, zero), k16);
-        store(d, keep_keyed(key, t, _mm256_packus_epi16(lo, hi)));
+        const __m256i weights = _mm256_set1_epi16(static_cast<short>(k | (256 - k) << 8));
+        store(d, _mm256_blendv_epi8(mix(v, t, weights, weights), t, key));
     }
     void one(const std::uint8_t* s, std::uint8_t* d) const { blend_pixel(s, d, k); }
 };
@@ -97,10 +89,10 @@ struct Add255Op {
     GFX_AVX2 void eight(const std::uint8_t* s, std::uint8_t* d) const {
         const __m256i v = load(s);
         const __m256i key = key_lanes(v);
-        if (key_bits(key) == 0xFF) return;
+        if (lane_bits(key) == 0xFF) return;
         const __m256i t = load(d);
         const __m256i sum = _mm256_adds_epu8(t, _mm256_subs_epu8(v, _mm256_set1_epi8(1)));
-        store(d, keep_keyed(key, t, sum));
+        store(d, _mm256_blendv_epi8(sum, t, key));
     }
     void one(const std::uint8_t* s, std::uint8_t* d) const { add_pixel(s, d, 255); }
 };
@@ -111,29 +103,31 @@ struct AddOp {
     GFX_AVX2 void eight(const std::uint8_t* s, std::uint8_t* d) const {
         const __m256i v = load(s);
         const __m256i key = key_lanes(v);
-        if (key_bits(key) == 0xFF) return;
+        if (lane_bits(key) == 0xFF) return;
         const __m256i t = load(d);
         const __m256i zero = _mm256_setzero_si256();
         const __m256i k16 = _mm256_set1_epi16(static_cast<short>(k));
         const __m256i lo = _mm256_mulhi_epu16(_mm256_unpacklo_epi8(zero, v), k16);
         const __m256i hi = _mm256_mulhi_epu16(_mm256_unpackhi_epi8(zero, v), k16);
         const __m256i sum = _mm256_adds_epu8(t, _mm256_packus_epi16(lo, hi));
-        store(d, keep_keyed(key, t, sum));
+        store(d, _mm256_blendv_epi8(sum, t, key));
     }
     void one(const std::uint8_t* s, std::uint8_t* d) const { add_pixel(s, d, k); }
 };
 
 struct AlphaOp {
+    // A source alpha of 0 leaves d as it is; those pixels keep d, which also
+    // covers the one weight, 256 - 0, that a byte cannot hold.
     GFX_AVX2 void eight(const std::uint8_t* s, std::uint8_t* d) const {
         const __m256i v = load(s);
-        // Source alpha 0 everywhere leaves d as it is.
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_srli_epi32(v, 24), _mm256_setzero_si256())) == -1) return;
+        const __m256i clear = _mm256_cmpeq_epi32(_mm256_srli_epi32(v, 24), _mm256_setzero_si256());
+        if (lane_bits(clear) == 0xFF) return;
         const __m256i t = load(d);
-        const __m256i zero = _mm256_setzero_si256();
-        const __m256i s_lo = _mm256_unpacklo_epi8(v, zero), s_hi = _mm256_unpackhi_epi8(v, zero);
-        const __m256i lo = mix16(s_lo, _mm256_unpacklo_epi8(t, zero), alpha16(s_lo));
-        const __m256i hi = mix16(s_hi, _mm256_unpackhi_epi8(t, zero), alpha16(s_hi));
-        store(d, _mm256_packus_epi16(lo, hi));
+        const __m256i a = _mm256_shuffle_epi8(v, _mm256_set_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303,
+                                                                  0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303));
+        const __m256i rest = _mm256_sub_epi8(_mm256_setzero_si256(), a);
+        const __m256i mixed = mix(v, t, _mm256_unpacklo_epi8(a, rest), _mm256_unpackhi_epi8(a, rest));
+        store(d, _mm256_blendv_epi8(mixed, t, clear));
     }
     void one(const std::uint8_t* s, std::uint8_t* d) const { alpha_pixel(s, d); }
 };

@@ -33,24 +33,18 @@ GFX_AVX512 inline __mmask16 not_key(__mmask16 lanes, __m512i s) {
                                          _mm512_set1_epi32(static_cast<int>(key_rgb)));
 }
 
-// d + floor((s - d) * k / 256) on bytes widened to 16-bit lanes, computed as
-// (d * 256 + (s - d) * k) >> 8. The true sum lies in 0..65535, so the 16-bit
-// product may wrap (it does once k >= 129) and the sum still comes out exact.
-GFX_AVX512 inline __m512i mix16(__m512i s16, __m512i d16, __m512i k16) {
-    const __m512i product = _mm512_mullo_epi16(_mm512_sub_epi16(s16, d16), k16);
-    return _mm512_srli_epi16(_mm512_add_epi16(_mm512_slli_epi16(d16, 8), product), 8);
-}
-
-GFX_AVX512 inline __m512i mix(__m512i s, __m512i d, __m512i k16) {
-    const __m512i zero = _mm512_setzero_si512();
-    const __m512i lo = mix16(_mm512_unpacklo_epi8(s, zero), _mm512_unpacklo_epi8(d, zero), k16);
-    const __m512i hi = mix16(_mm512_unpackhi_epi8(s, zero), _mm512_unpackhi_epi8(d, zero), k16);
-    return _mm512_packus_epi16(lo, hi);
-}
-
-// Each pixel's alpha copied over its four 16-bit lanes.
-GFX_AVX512 inline __m512i alpha16(__m512i s16) {
-    return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(s16, 0xFF), 0xFF);
+// d + floor((s - d) * k / 256) for every byte, which is the high byte of
+// s * k + d * (256 - k); `weights` holds the pair (k, 256 - k) for each byte
+// pair, both 0..255. One multiply-add per byte pair does it once the pixels
+// are made signed (x - 128) for the instruction's signed operand: the sum is
+// then s * k + d * (256 - k) - 32768, within -32768..32512 so it never
+// saturates, and adding the 32768 back is flipping bit 7 of the high byte.
+GFX_AVX512 inline __m512i mix(__m512i s, __m512i d, __m512i weights_lo, __m512i weights_hi) {
+    const __m512i bias = _mm512_set1_epi8(static_cast<char>(0x80));
+    const __m512i s_signed = _mm512_xor_si512(s, bias), d_signed = _mm512_xor_si512(d, bias);
+    const __m512i lo = _mm512_maddubs_epi16(weights_lo, _mm512_unpacklo_epi8(s_signed, d_signed));
+    const __m512i hi = _mm512_maddubs_epi16(weights_hi, _mm512_unpackhi_epi8(s_signed, d_signed));
+    return _mm512_xor_si512(_mm512_packus_epi16(_mm512_srli_epi16(lo, 8), _mm512_srli_epi16(hi, 8)), bias);
 }
 
 // The key test decides which lanes are stored, so the unkeyed pixels are
@@ -69,14 +63,15 @@ struct OpaqueBlendOp {  // k = 256: d = s except the key
     }
 };
 
-struct BlendOp {
+struct BlendOp {  // k = 1..255
     int k;
     GFX_AVX512 void sixteen(const std::uint8_t* s, std::uint8_t* d, __mmask16 lanes) const {
         const __m512i v = load(lanes, s);
         const __mmask16 drawn = not_key(lanes, v);
         if (drawn == 0) return;
         const __m512i t = load(drawn, d);
-        store(d, drawn, mix(v, t, _mm512_set1_epi16(static_cast<short>(k))));
+        const __m512i weights = _mm512_set1_epi16(static_cast<short>(k | (256 - k) << 8));
+        store(d, drawn, mix(v, t, weights, weights));
     }
 };
 
@@ -109,17 +104,16 @@ struct AddOp {
 };
 
 struct AlphaOp {
-    // A source alpha of 0 leaves d as it is, so those lanes need no store.
+    // A source alpha of 0 leaves d as it is, so those lanes are not stored;
+    // that also covers the one weight, 256 - 0, that a byte cannot hold.
     GFX_AVX512 void sixteen(const std::uint8_t* s, std::uint8_t* d, __mmask16 lanes) const {
         const __m512i v = load(lanes, s);
         const __mmask16 drawn = _mm512_mask_test_epi32_mask(lanes, v, _mm512_set1_epi32(static_cast<int>(0xFF000000u)));
         if (drawn == 0) return;
         const __m512i t = load(drawn, d);
-        const __m512i zero = _mm512_setzero_si512();
-        const __m512i s_lo = _mm512_unpacklo_epi8(v, zero), s_hi = _mm512_unpackhi_epi8(v, zero);
-        const __m512i lo = mix16(s_lo, _mm512_unpacklo_epi8(t, zero), alpha16(s_lo));
-        const __m512i hi = mix16(s_hi, _mm512_unpackhi_epi8(t, zero), alpha16(s_hi));
-        store(d, drawn, _mm512_packus_epi16(lo, hi));
+        const __m512i a = _mm512_shuffle_epi8(v, _mm512_set4_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303));
+        const __m512i rest = _mm512_sub_epi8(_mm512_setzero_si512(), a);
+        store(d, drawn, mix(v, t, _mm512_unpacklo_epi8(a, rest), _mm512_unpackhi_epi8(a, rest)));
     }
 };
 
