@@ -59,7 +59,8 @@ Status draw_builtin(const detail::Surface& s, std::int64_t x, std::int64_t y, st
 
 struct Glyph {
     std::int32_t width = 0;
-    std::int32_t start = 0;  // first column in the glyph area
+    std::int32_t start = 0;    // first column in the glyph area
+    std::int32_t advance = 0;  // the pen's move: the width, or h without a glyph
     bool present = false;
 };
 
@@ -84,11 +85,12 @@ Status draw_font(const detail::Surface& s, Image* target, std::int64_t x, std::i
     const std::int64_t header_bytes = 3 + (last - first + 1);
     if (header_bytes > static_cast<std::int64_t>(g->height) * g->pitch) return Status::IllegalCall;
 
-    std::array<Glyph, 256> glyphs{};
+    std::array<Glyph, 256> glyphs;
+    glyphs.fill(Glyph{0, 0, static_cast<std::int32_t>(h), false});
     std::int64_t sum = 0;
     for (std::int32_t c = first; c <= last; ++c) {
         const std::int32_t width = data[3 + (c - first)];
-        glyphs[static_cast<std::size_t>(c)] = {width, static_cast<std::int32_t>(std::min<std::int64_t>(sum, INT32_MAX)), true};
+        glyphs[static_cast<std::size_t>(c)] = {width, static_cast<std::int32_t>(sum), width, true};
         sum += width;
     }
     const std::int32_t display_bpp = detail::screen_bytes_per_pixel();
@@ -99,11 +101,20 @@ Status draw_font(const detail::Surface& s, Image* target, std::int64_t x, std::i
     const std::uint8_t* glyph_rows = data + static_cast<std::ptrdiff_t>(1 + t) * g->pitch;
     std::uint8_t* target_row = s.row(static_cast<std::int32_t>(y + t));
 
-    DisplayLock lock;
+    // Widths vary, so characters left of the target cannot be skipped by
+    // arithmetic; this loop only adds up their advances.
     std::int64_t pen = x;
-    for (const char ch : text) {
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        const std::int32_t advance = glyphs[static_cast<unsigned char>(text[i])].advance;
+        if (pen + advance > 0) break;
+        pen += advance;
+    }
+
+    DisplayLock lock;
+    for (; i < text.size(); ++i) {
         if (pen >= s.width) break;
-        const Glyph& glyph = glyphs[static_cast<unsigned char>(ch)];
+        const Glyph& glyph = glyphs[static_cast<unsigned char>(text[i])];
         if (!glyph.present) {
             // The full glyph height, cut at the top or bottom or not, so a
             // text keeps its spacing wherever it lies.
