@@ -8,6 +8,9 @@
 //                else d_c += floor((s_c - d_c) * k / 256)
 //   Add a        k = a & 255; key s: unchanged; else d_c = min(255, d_c + floor(s_c * k / 256))
 //   Alpha        a = s_alpha; d_c += floor((s_c - d_c) * a / 256); no key test
+// Examples: Blend 66 of 0xFFFFFFFF over 0xFF000000 gives 0xFF424242; Add 255
+// of 0xFFFFFFFF over 0xFF000000 gives 0xFFFEFEFE (a source byte adds itself
+// minus one); Alpha of 0x80FF0000 over 0xFF0000FF gives 0xBF7F007F.
 #pragma once
 
 #include <cstdint>
@@ -58,11 +61,11 @@ namespace detail {
 using RowRoutine = void (*)(const std::uint8_t* src, std::uint8_t* dst, std::int32_t w, std::int32_t h,
                             std::int32_t src_pitch, std::int32_t dst_pitch, std::int32_t alpha);
 
-// The routine of `mode` chosen at start-up from the processor's features
-// (SSE2, AVX2, ...), or the scalar reference when GFX_FORCE_SCALAR=1 is set
-// in the environment. Same pixels either way, byte for byte. nullptr for a
-// value that is no BlitMode. Rows may start at any byte address; source and
-// target rows must not overlap.
+// The routine of `mode` from the instruction set chosen once, at the first
+// call, from the processor's features (SSE2, AVX2, AVX-512BW), or the scalar
+// reference when GFX_FORCE_SCALAR=1 is set in the environment. Same pixels
+// either way, byte for byte. nullptr for a value that is no BlitMode. Rows
+// may start at any byte address; source and target rows must not overlap.
 RowRoutine blit_rows(BlitMode mode);
 
 // Runs the chosen routine (Blend with alpha 0 runs Transparent); nothing for

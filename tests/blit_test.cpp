@@ -362,6 +362,24 @@ TEST_P(BlitBadHeader, TargetIsRefusedAndNothingDrawn) {
 INSTANTIATE_TEST_SUITE_P(Cases, BlitBadHeader, ::testing::ValuesIn(bad_headers),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A header may describe an Image with no pixels at all: valid, nothing to draw.
+TEST_F(BlitTest, EmptySourceDrawsNothingAndIsOk) {
+    const std::vector<std::vector<std::uint8_t>> headers = {
+        {0x04, 0x00, 0x10, 0x00},                                                // short form, width 0
+        {0x24, 0x00, 0x00, 0x00},                                                // short form, height 0
+        {7, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0},            // long form, width 0
+        {7, 0, 0, 0, 4, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 16, 0, 0, 0},           // long form, height 0
+    };
+    for (const auto& header : headers) {
+        Image* source = keep(image_create(16, 16, 0xFF00FF00u, 0, 0));
+        std::memcpy(source->block.get(), header.data(), header.size());
+        Image* target = keep(image_create(8, 8, background, 0, 0));
+        EXPECT_EQ(blit(target, 0, 0, source, all, all, all, all, 0, BlitMode::Copy, -1), Status::Ok);
+        EXPECT_EQ(blit(target, 0, 0, source, 0, 0, 5, 5, 0, BlitMode::Copy, -1), Status::Ok);
+        EXPECT_EQ(view(*target).at(0, 0), background) << "header of " << header.size() << " bytes";
+    }
+}
+
 TEST_F(BlitTest, PixelSizeMismatchIsRefusedAfterSettingTheLastPoint) {
     Image* source = keep(image_create(4, 4, 0xFF00FF00u, 0, 0));
     source->block[0] = static_cast<std::uint8_t>((source->block[0] & 0xF8) | 2);  // says 2 bytes per pixel
