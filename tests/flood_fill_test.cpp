@@ -20,23 +20,36 @@
 
 // Allocation failure on demand, for the calling thread only (the display's
 // update thread keeps allocating normally): a count of allocations still
-// allowed, or -1 for no limit.
+// allowed, or -1 for no limit. The replacements stay out of line so that the
+// compiler never pairs an inlined malloc with an inlined free.
 namespace {
 thread_local long t_allocations_left = -1;
 }
 
-void* operator new(std::size_t n) {
+__attribute__((noinline)) void* operator new(std::size_t n) {
     if (t_allocations_left == 0) throw std::bad_alloc();
     if (t_allocations_left > 0) --t_allocations_left;
     void* p = std::malloc(n == 0 ? 1 : n);
     if (p == nullptr) throw std::bad_alloc();
     return p;
 }
-void* operator new[](std::size_t n) { return operator new(n); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+__attribute__((noinline)) void* operator new[](std::size_t n) { return operator new(n); }
+__attribute__((noinline)) void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+    try {
+        return operator new(n);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+__attribute__((noinline)) void* operator new[](std::size_t n, const std::nothrow_t& tag) noexcept {
+    return operator new(n, tag);
+}
+__attribute__((noinline)) void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete[](void* p) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 using namespace gfx;
 using picture::Picture;

@@ -622,6 +622,25 @@ TEST_F(PrimitivesTest, DrawingOnTheVisiblePageFlagsTheRowsItWrote) {
     }
 }
 
+// Drawing onto the page being shown while the update thread copies it: every
+// write is under the display lock (a race here is what the thread sanitizer
+// run looks for), and once the updates catch up the monitor shows the page.
+TEST_F(PrimitivesTest, DrawingOnThePageBeingShown) {
+    for (int i = 0; i < 200; ++i) {
+        const Color c = 0xFF000000u | static_cast<Color>(i * 0x030507);
+        const float f = static_cast<float>(i);
+        fill_box(nullptr, f, f, 639 - f, 479 - f, c, 0xFFFF, 0);
+        draw_box(nullptr, f, 0, 639, 479 - f, ~c, 0xF0F0, 0);
+        draw_line(nullptr, 0, f, 639, 479 - f, ~c, 0xFFFF, 0);
+        draw_line(nullptr, f, 0, f, 479, c ^ 0xFF, 0xFFFF, 0);
+        draw_line(nullptr, 0, f, 639, f, c ^ 0xFF00, 0x0FF0, 0);
+        draw_point(nullptr, f, 2 * f, ~c, 0, 0);
+        if (i % 20 == 0) flood_fill(nullptr, 320, 240, c ^ 0xFF0000, ~c, "", 0, 0);
+    }
+    ASSERT_TRUE(headless_wait_cycles(2));
+    EXPECT_TRUE(picture::same("monitor", monitor_picture(), picture::read(picture::page_view(0))));
+}
+
 TEST_F(PrimitivesTest, DrawingElsewhereFlagsNothing) {
     Image* image = canvas(640, 480);
     struct Case {
