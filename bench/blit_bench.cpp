@@ -224,43 +224,44 @@ void bm_sdl(benchmark::State& state, const Placement& p, const SdlCase& c) {
 }
 #endif
 
+bool nearest_to(const char* peer_case, const ModeCase& m) {
+    const std::string name = peer_case;
+    return name.compare(0, name.find(':'), m.name) == 0;
+}
+
+// Placement by placement and mode by mode, each blit followed by its peers,
+// so the table reads across; the row routines of every set come after.
 void register_all() {
+    const auto add = [](const std::string& name, std::function<void(benchmark::State&)> body) {
+        benchmark::RegisterBenchmark(name.c_str(), std::move(body))->UseManualTime()->Unit(benchmark::kMicrosecond);
+    };
     for (const Placement& p : placements) {
         for (const ModeCase& m : modes) {
-            benchmark::RegisterBenchmark((std::string("blit/") + m.name + "/" + p.name).c_str(),
-                                         [&p, &m](benchmark::State& s) { bm_blit(s, p, m); })
-                ->UseManualTime();
+            add(std::string("blit/") + m.name + "/" + p.name, [&p, &m](benchmark::State& s) { bm_blit(s, p, m); });
+#ifdef BENCH_HAVE_PIXMAN
+            for (const PixmanCase& c : pixman_cases) {
+                if (!nearest_to(c.name, m)) continue;
+                add(std::string("pixman/") + c.name + "/" + p.name,
+                    [&p, &c](benchmark::State& s) { bm_pixman(s, p, c); });
+            }
+#endif
+#ifdef BENCH_HAVE_SDL
+            for (const SdlCase& c : sdl_cases) {
+                if (!nearest_to(c.name, m)) continue;
+                add(std::string("sdl/") + c.name + "/" + p.name, [&p, &c](benchmark::State& s) { bm_sdl(s, p, c); });
+            }
+#endif
         }
     }
     for (const Placement& p : placements) {
         for (const ModeCase& m : modes) {
             for (const gfx::detail::RowVariant& v : gfx::detail::blit_row_variants()) {
                 if (v.mode != m.mode) continue;
-                benchmark::RegisterBenchmark(
-                    (std::string("rows/") + m.name + "/" + v.name + "/" + p.name).c_str(),
-                    [&p, &m, routine = v.routine](benchmark::State& s) { bm_rows(s, p, m, routine); })
-                    ->UseManualTime();
+                add(std::string("rows/") + m.name + "/" + v.name + "/" + p.name,
+                    [&p, &m, routine = v.routine](benchmark::State& s) { bm_rows(s, p, m, routine); });
             }
         }
     }
-#ifdef BENCH_HAVE_PIXMAN
-    for (const Placement& p : placements) {
-        for (const PixmanCase& c : pixman_cases) {
-            benchmark::RegisterBenchmark((std::string("pixman/") + c.name + "/" + p.name).c_str(),
-                                         [&p, &c](benchmark::State& s) { bm_pixman(s, p, c); })
-                ->UseManualTime();
-        }
-    }
-#endif
-#ifdef BENCH_HAVE_SDL
-    for (const Placement& p : placements) {
-        for (const SdlCase& c : sdl_cases) {
-            benchmark::RegisterBenchmark((std::string("sdl/") + c.name + "/" + p.name).c_str(),
-                                         [&p, &c](benchmark::State& s) { bm_sdl(s, p, c); })
-                ->UseManualTime();
-        }
-    }
-#endif
 }
 
 const bool registered = (register_all(), true);
