@@ -65,23 +65,25 @@ Color prepare_colour(const Surface& s, Color colour, std::int32_t flags, bool us
 
 void fill_span(std::uint8_t* dst, Color c, std::int32_t count, std::int32_t bpp) {
     if (count <= 0) return;
+    // Byte offsets in size_t: count x 4 can pass the 32-bit range.
+    const auto n = static_cast<std::size_t>(count);
     switch (bpp) {
         case 4: {
             // A plain store loop; compilers turn it into wide stores.
             auto* p = reinterpret_cast<std::uint32_t*>(dst);
             if (reinterpret_cast<std::uintptr_t>(dst) % alignof(std::uint32_t) == 0) {
-                for (std::int32_t i = 0; i < count; ++i) p[i] = c;
+                for (std::size_t i = 0; i < n; ++i) p[i] = c;
             } else {
-                for (std::int32_t i = 0; i < count; ++i) std::memcpy(dst + 4 * i, &c, 4);
+                for (std::size_t i = 0; i < n; ++i) std::memcpy(dst + 4 * i, &c, 4);
             }
             break;
         }
         case 2: {
             const auto v = static_cast<std::uint16_t>(c);
-            for (std::int32_t i = 0; i < count; ++i) std::memcpy(dst + 2 * i, &v, 2);
+            for (std::size_t i = 0; i < n; ++i) std::memcpy(dst + 2 * i, &v, 2);
             break;
         }
-        default: std::memset(dst, static_cast<int>(c & 0xFF), static_cast<std::size_t>(count)); break;
+        default: std::memset(dst, static_cast<int>(c & 0xFF), n); break;
     }
 }
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -34,6 +35,23 @@ struct SpanSet {
     bool covered(std::int32_t x, std::int32_t y) const {
         const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
         return ((recorded[i >> 6] >> (i & 63)) & 1u) != 0;
+    }
+
+    // The first column from x to `last` that no recorded span covers, or
+    // last + 1; whole words of covered pixels are passed at once.
+    std::int32_t next_uncovered(std::int32_t x, std::int32_t last, std::int32_t y) const {
+        const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        std::size_t i = row + static_cast<std::size_t>(x);
+        const std::size_t end = row + static_cast<std::size_t>(last) + 1;
+        while (i < end) {
+            const std::uint64_t open = ~recorded[i >> 6] >> (i & 63);
+            if (open != 0) {
+                i += static_cast<std::size_t>(std::countr_zero(open));
+                break;
+            }
+            i = (i | 63) + 1;
+        }
+        return static_cast<std::int32_t>(std::min(i, end) - row);
     }
 
     void cover(std::int32_t left, std::int32_t right, std::int32_t y) {
@@ -79,7 +97,9 @@ void search(const Surface& s, Pixel border, std::int32_t px, std::int32_t py, Sp
         const std::uint8_t* row_pixels = s.row(y);
         std::int32_t x = left;
         while (x <= right) {
-            if (load<Pixel>(row_pixels, x) == border || set.covered(x, y)) {
+            if (set.covered(x, y)) {
+                x = set.next_uncovered(x, right, y);
+            } else if (load<Pixel>(row_pixels, x) == border) {
                 ++x;
             } else {
                 x = find_and_record(row_pixels, y, x) + 2;
