@@ -42,8 +42,8 @@ clean:
 
 # intro.mp4 at the repository root: the intro rendered deterministically
 # (boot scene and 30 s of demo), twice the size, 60 frames a second, lossless
-# RGB (about 1 GB, most of it the tuning noise; VIDEO_CRF=12 gives a
-# near-lossless file of about a quarter of that). pipefail so a failed capture
+# RGB (about 1.1 GB, most of it the tuning noise; VIDEO_CRF=12 gives a
+# near-lossless file of about a fifth of that). pipefail so a failed capture
 # fails the target instead of leaving a short video.
 VIDEO_SCALE ?= 2
 VIDEO_FPS ?= 60
