@@ -4,12 +4,14 @@
 // Every benchmark here alternates, iteration by iteration, a memcpy of the
 // rows it is about to draw with the drawing itself, so both see the same
 // caches and the same processor clock. It reports:
-//   Mpix/s    pixels drawn per second by the operation, from its fastest
-//             iteration
-//   x_memcpy  memcpy's fastest time over the operation's fastest time for the
-//             same rows (1.0: as fast as copying the rows; above 1: faster)
-// Fastest iterations, because on a shared machine the other programs only
-// ever add time. The time column is the operation's mean time.
+//   Mpix/s    pixels drawn per second by the operation, from its median
+//             iteration time
+//   x_memcpy  the median over iterations of memcpy's time over the
+//             operation's time for the same rows (1.0: as fast as copying
+//             the rows; above 1: faster)
+// Medians of paired iterations, because on a shared machine other programs
+// preempt single iterations and move the clock between them. The time column
+// is the operation's mean time.
 //
 // The table of all figures:
 //   build/release/bench/gfx_bench --benchmark_filter='^(blit|pixman|sdl)/' --benchmark_counters_tabular=true
@@ -94,11 +96,18 @@ void copy_rows(const std::uint8_t* src, int src_pitch, std::uint8_t* dst, int ds
     for (int y = 0; y < h; ++y) std::memcpy(dst + y * dst_pitch, src + y * src_pitch, static_cast<std::size_t>(w) * 4);
 }
 
+double median(std::vector<double>& values) {
+    if (values.empty()) return 0.0;
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
 // Runs `op` and a memcpy of the same rows alternately; see the top of the file.
 void measure(benchmark::State& state, const Placement& p, const std::uint8_t* src, int src_pitch, std::uint8_t* dst,
              int dst_pitch, const std::function<void()>& op) {
     using clock = std::chrono::steady_clock;
-    clock::duration best_copy = clock::duration::max(), best_op = clock::duration::max();
+    std::vector<double> op_times, ratios;
     std::uint8_t* dst_start = dst + p.y * dst_pitch + p.x * 4;
     for (auto _ : state) {
         const auto t0 = clock::now();
@@ -108,13 +117,14 @@ void measure(benchmark::State& state, const Placement& p, const std::uint8_t* sr
         op();
         benchmark::ClobberMemory();
         const auto t2 = clock::now();
-        best_copy = std::min(best_copy, t1 - t0);
-        best_op = std::min(best_op, t2 - t1);
-        state.SetIterationTime(std::chrono::duration<double>(t2 - t1).count());
+        const double copy_seconds = std::chrono::duration<double>(t1 - t0).count();
+        const double op_seconds = std::chrono::duration<double>(t2 - t1).count();
+        op_times.push_back(op_seconds);
+        ratios.push_back(copy_seconds / op_seconds);
+        state.SetIterationTime(op_seconds);
     }
-    const double op_seconds = std::chrono::duration<double>(best_op).count();
-    state.counters["Mpix/s"] = static_cast<double>(p.w()) * p.h() / op_seconds / 1e6;
-    state.counters["x_memcpy"] = std::chrono::duration<double>(best_copy).count() / op_seconds;
+    state.counters["Mpix/s"] = static_cast<double>(p.w()) * p.h() / median(op_times) / 1e6;
+    state.counters["x_memcpy"] = median(ratios);
 }
 
 void open_screen() {

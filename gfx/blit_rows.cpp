@@ -70,8 +70,15 @@ constexpr std::array<BlitMode, 5> all_modes{BlitMode::Copy, BlitMode::Transparen
 
 void copy_rows(const std::uint8_t* src, std::uint8_t* dst, std::int32_t w, std::int32_t h, std::int32_t src_pitch,
                std::int32_t dst_pitch, std::int32_t) {
-    if (w <= 0) return;
+    if (w <= 0 || h <= 0) return;
     const auto bytes = static_cast<std::size_t>(w) * 4;
+    // Rows that follow each other without a gap in both (a whole Image onto
+    // a whole page of its width) are one block, which the C library copies
+    // faster than row by row.
+    if (src_pitch == dst_pitch && static_cast<std::size_t>(src_pitch) == bytes) {
+        std::memcpy(dst, src, bytes * static_cast<std::size_t>(h));
+        return;
+    }
     for (std::int32_t y = 0; y < h; ++y, src += src_pitch, dst += dst_pitch) std::memcpy(dst, src, bytes);
 }
 
