@@ -54,8 +54,8 @@ void note_missing_pictures(const std::string& data) {
     for (const char* picture : pictures) {
         if (::access(picture, R_OK) == 0) return;
     }
-    std::fprintf(stderr, "%s: note: none of the intro's pictures is in '%s'; they draw as magenta\n", program,
-                 data.c_str());
+    std::fprintf(stderr, "%s: note: none of the intro's pictures is in '%s'; the scenes will lack them\n",
+                 program, data.c_str());
 }
 
 class Progress {

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -47,8 +48,15 @@ std::string slurp(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Runs intro-capture with `args`; standard output and error go to files.
-Outcome capture(const std::vector<std::string>& args) {
+// Where a run's standard output goes: a file the test reads back, a device,
+// or a pipe whose reading end is already closed.
+struct Sink {
+    enum class Kind { File, Device, ClosedPipe } kind = Kind::File;
+    const char* device = nullptr;
+};
+
+// Runs intro-capture with `args`; standard error goes to a file.
+Outcome capture(const std::vector<std::string>& args, Sink sink = {}) {
     static int serial = 0;
     const fs::path dir = fresh_directory("capture-io-" + std::to_string(serial++));
     const fs::path out = dir / "out", err = dir / "err";
@@ -61,12 +69,26 @@ Outcome capture(const std::vector<std::string>& args) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int pipe_ends[2] = {-1, -1};
+    switch (sink.kind) {
+        case Sink::Kind::File:
+            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            break;
+        case Sink::Kind::Device:
+            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, sink.device, O_WRONLY, 0);
+            break;
+        case Sink::Kind::ClosedPipe:
+            if (pipe(pipe_ends) != 0) ADD_FAILURE() << "pipe: " << std::strerror(errno);
+            close(pipe_ends[0]);
+            posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDOUT_FILENO);
+            break;
+    }
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
     Outcome o;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    if (pipe_ends[1] >= 0) close(pipe_ends[1]);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(spawned);
         return o;
@@ -347,6 +369,26 @@ TEST(CaptureProgram, RefusesWhatItCannotUse) {
     }
     EXPECT_FALSE(fs::exists(dir / "frames" / "frame-000000.png"));
     fs::remove_all(dir);
+}
+
+TEST(CaptureProgram, FailsWhenTheFramesCannotBeWritten) {
+    struct Case {
+        const char* name;
+        Sink sink;
+        const char* mentions;
+    };
+    const Case cases[] = {
+        {"a full device", {Sink::Kind::Device, "/dev/full"}, "standard output"},
+        {"a reader that went away", {Sink::Kind::ClosedPipe, nullptr}, "standard output"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome o = capture(args({"--fps", "10", "--seconds", "1", "--step", "0.01", "--data",
+                                        empty_data().string(), "-"}),
+                                  c.sink);
+        EXPECT_EQ(o.status, 1) << "an error status, not a death by signal";
+        EXPECT_NE(o.err.find(std::string("intro-capture: cannot write to ") + c.mentions), std::string::npos) << o.err;
+    }
 }
 
 TEST(CaptureProgram, BadOptionsGiveUsage) {
