@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -63,6 +64,8 @@ struct SpanSet {
     }
 
     void record(std::int32_t row, std::int32_t left, std::int32_t right) {
+        // Links are 32-bit indices; a pool beyond them counts as memory not had.
+        if (pool.size() >= static_cast<std::size_t>(INT32_MAX)) throw std::bad_alloc();
         pool.push_back(FillSpan{row, left, right, row_heads[static_cast<std::size_t>(row)]});
         row_heads[static_cast<std::size_t>(row)] = static_cast<std::int32_t>(pool.size() - 1);
         cover(left, right, row);
