@@ -41,8 +41,8 @@ void write32(std::uint8_t* p, std::uint32_t v) {
 
 bool read_exact(std::FILE* f, void* into, std::size_t bytes) { return std::fread(into, 1, bytes, f) == bytes; }
 
-// Where the bytes of a raw dump may go: the whole block of an Image, header
-// included, or one page of the screen.
+// The length a dump claims is never trusted: the copy stops at the end of the
+// Image's block, or of one screen page, whichever the destination is.
 Status load_raw_dump(std::FILE* f, std::uint8_t first, Image* destination) {
     std::uint8_t header[7] = {first};
     const std::size_t header_size = first == 0xFD ? 7 : 5;
