@@ -97,7 +97,8 @@ std::optional<ImageSize> image_size(const Image& image) {
 namespace detail {
 
 bool image_has_long_header(const Image& image) {
-    return image.block != nullptr && image.size >= 4 && read32(image.block.get()) == long_header_type;
+    // The same test the geometry uses, so every operation agrees on the form.
+    return image.block != nullptr && image.size >= long_header_size && read32(image.block.get()) == long_header_type;
 }
 
 std::optional<ImageGeometry> image_target_geometry(const Image& image, std::int32_t screen_bpp) {

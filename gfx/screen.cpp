@@ -255,6 +255,8 @@ Status screen_open(std::int32_t width, std::int32_t height, std::int32_t depth, 
     if (width <= 0 || height <= 0 || !valid_depth(depth)) return Status::IllegalCall;
     if (depth == 24) depth = 32;
     page_count = std::max(page_count, 1);
+    // Rows are addressed with 32-bit pitches; a page whose pitch cannot be one is refused.
+    if (static_cast<std::int64_t>(width) * ((depth + 7) / 8) > INT32_MAX) return Status::IllegalCall;
     if (g_screen) screen_close();
 
     auto s = std::make_unique<ScreenState>();
@@ -279,7 +281,9 @@ Status screen_open(std::int32_t width, std::int32_t height, std::int32_t depth, 
     // Fill before any back end shows a page.
     for (auto& page : s->pages) {
         if (s->bpp == 4) {
-            detail::fill_span(page.get(), 0xFF000000u, width * height, 4);
+            for (std::int32_t y = 0; y < height; ++y) {
+                detail::fill_span(page.get() + static_cast<std::size_t>(y) * s->pitch, 0xFF000000u, width, 4);
+            }
         } else {
             std::memset(page.get(), 0, page_bytes);
         }
