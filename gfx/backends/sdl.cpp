@@ -186,26 +186,21 @@ public:
 
     void poll(BackendEvents& events) override {
         bool redraw = false;
-        // SDL reports the keys already held when the focus arrives as fresh
-        // presses, right behind the focus event: Alt and Enter still held
-        // from the switch to this window must not switch it back.
-        bool focus_arrived = false;
         SDL_Event e;
         while (SDL_PollEvent(&e) != 0) {
             if (e.type == SDL_KEYDOWN) {
                 const SDL_Scancode sc = e.key.keysym.scancode;
                 const std::uint8_t code = scan_code_from_usb(sc);
                 if (code != 0) latched_[code] = 1;
-                const bool enter = sc == SDL_SCANCODE_RETURN || sc == SDL_SCANCODE_KP_ENTER;
-                if (enter && e.key.repeat == 0 && !focus_arrived && (e.key.keysym.mod & KMOD_ALT) != 0) {
+                if (is_enter(sc) && e.key.repeat == 0 && enter_released_ && (e.key.keysym.mod & KMOD_ALT) != 0) {
                     events.toggle_requested = true;
+                    enter_released_ = false;
                 }
+            } else if (e.type == SDL_KEYUP) {
+                if (is_enter(e.key.keysym.scancode)) enter_released_ = true;
             } else if (e.type == SDL_WINDOWEVENT) {
                 switch (e.window.event) {
-                    case SDL_WINDOWEVENT_FOCUS_GAINED:
-                        set_focus(true, events);
-                        focus_arrived = true;
-                        break;
+                    case SDL_WINDOWEVENT_FOCUS_GAINED: set_focus(true, events); break;
                     case SDL_WINDOWEVENT_FOCUS_LOST: set_focus(false, events); break;
                     case SDL_WINDOWEVENT_MINIMIZED: minimized_ = true; break;
                     case SDL_WINDOWEVENT_RESTORED: minimized_ = false; break;
@@ -244,6 +239,8 @@ public:
     }
 
 private:
+    static bool is_enter(SDL_Scancode sc) { return sc == SDL_SCANCODE_RETURN || sc == SDL_SCANCODE_KP_ENTER; }
+
     void set_focus(bool focused, BackendEvents& events) {
         if (focused == focused_) return;
         focused_ = focused;
@@ -292,6 +289,12 @@ private:
     std::uint8_t latched_[128] = {};
     bool pointer_hidden_ = false;
     bool pointer_confined_ = false;
+    // A window that SDL opens knows nothing of keys already held, except
+    // modifiers: an Enter held through a switch of mode, repeating in the new
+    // window, arrives there as a fresh press. So after Alt+Enter the next one
+    // counts only once Enter has been seen released; this outlives the
+    // window, as the back end does across a switch.
+    bool enter_released_ = true;
 };
 
 }  // namespace
@@ -304,16 +307,18 @@ bool sdl_desktop_info(DesktopInfo& info) {
     bool ok = false;
     std::thread([&] {
         std::string why;
-        if (!start_video(why)) return;
-        SDL_DisplayMode mode{};
-        if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
-            info.width = mode.w;
-            info.height = mode.h;
-            info.depth = static_cast<std::int32_t>(SDL_BITSPERPIXEL(mode.format));
-            info.refresh = mode.refresh_rate;
-            ok = true;
+        if (start_video(why)) {
+            SDL_DisplayMode mode{};
+            if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+                info.width = mode.w;
+                info.height = mode.h;
+                info.depth = static_cast<std::int32_t>(SDL_BITSPERPIXEL(mode.format));
+                info.refresh = mode.refresh_rate;
+                ok = true;
+            }
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
         }
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_TLSCleanup();
     }).join();
     return ok;
 }
