@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/headless_screen.hpp"
+
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -62,26 +64,7 @@ void fill(View v, Color c) {
     }
 }
 
-class BlitTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        screen_request_backend("Headless");
-        ASSERT_EQ(screen_open(640, 480, 32, 2, 0, 0), Status::Ok) << screen_open_failure();
-    }
-    void TearDown() override {
-        for (Image* image : images_) image_destroy(image);
-        screen_close();
-        screen_request_backend("");
-    }
-    Image* keep(Image* image) {
-        EXPECT_NE(image, nullptr);
-        images_.push_back(image);
-        return image;
-    }
-
-private:
-    std::vector<Image*> images_;
-};
+class BlitTest : public HeadlessScreenTest {};
 
 // Where a blit must land: target rectangle (dx, dy, w, h) filled from source
 // pixel (sx, sy) on; everything else keeps the background.

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include "support/headless_screen.hpp"
 #include <pthread.h>
 
 #include <cstdint>
@@ -60,27 +62,13 @@ constexpr Color paper = 0xFF203040u;
 constexpr Color wall = 0xFF32327Fu;
 constexpr Color paint = 0xFFE0C010u;
 
-class FloodFillTest : public ::testing::Test {
+class FloodFillTest : public HeadlessScreenTest {
 protected:
-    void SetUp() override {
-        screen_request_backend("Headless");
-        ASSERT_EQ(screen_open(640, 480, 32, 2, 0, 0), Status::Ok) << screen_open_failure();
-    }
-    void TearDown() override {
-        for (Image* image : images_) image_destroy(image);
-        screen_close();
-        screen_request_backend("");
-    }
     Image* canvas(const Picture& p) {
-        Image* image = image_create(p.width, p.height, 0, 0, 0);
-        EXPECT_NE(image, nullptr);
-        images_.push_back(image);
+        Image* image = keep(image_create(p.width, p.height, 0, 0, 0));
         if (image != nullptr) picture::write(picture::view(*image), p);
         return image;
     }
-
-private:
-    std::vector<Image*> images_;
 };
 
 Picture blank(int w, int h, Color c = paper) { return Picture{w, h, std::vector<Color>(static_cast<std::size_t>(w) * h, c)}; }

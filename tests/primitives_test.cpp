@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/headless_screen.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -55,26 +57,9 @@ std::vector<Point> styled(const std::vector<Point>& from_p1, std::uint16_t style
     return drawn;
 }
 
-class PrimitivesTest : public ::testing::Test {
+class PrimitivesTest : public HeadlessScreenTest {
 protected:
-    void SetUp() override {
-        screen_request_backend("Headless");
-        ASSERT_EQ(screen_open(640, 480, 32, 2, 0, 0), Status::Ok) << screen_open_failure();
-    }
-    void TearDown() override {
-        for (Image* image : images_) image_destroy(image);
-        screen_close();
-        screen_request_backend("");
-    }
-    Image* canvas(int w, int h, Color c = paper) {
-        Image* image = image_create(w, h, c, 0, 0);
-        EXPECT_NE(image, nullptr);
-        images_.push_back(image);
-        return image;
-    }
-
-private:
-    std::vector<Image*> images_;
+    Image* canvas(int w, int h, Color c = paper) { return keep(image_create(w, h, c, 0, 0)); }
 };
 
 // A drawing target and a way to read it back: an Image, or the screen's
