@@ -73,7 +73,11 @@ constexpr bool sanitized = false;
 class SoftwareRendererWhenSanitized : public ::testing::Environment {
 public:
     void SetUp() override {
-        if (sanitized) ::setenv("SDL_RENDER_DRIVER", "software", 1);
+        if (sanitized) {
+            ::setenv("SDL_RENDER_DRIVER", "software", 1);
+            // Else SDL backs even a software renderer's window with OpenGL.
+            ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
+        }
     }
 };
 const auto* const software_renderer = ::testing::AddGlobalTestEnvironment(new SoftwareRendererWhenSanitized);
