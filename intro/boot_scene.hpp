@@ -32,6 +32,14 @@ BootScene boot_scene_setup();
 // even, and boot_tick grows by one. True when it ticked.
 bool boot_apply_tick_rule(BootScene& scene);
 
+// One noise frame: page switch, a new noise tile, the canvas tiled with it,
+// the canvas, frame and glow placed on the screen, the tick rule, the toggle.
+void boot_noise_frame(BootScene& scene, const BootImages& images);
+
+// One frame of the boot phase, everything after the Escape test; false after
+// the frame of tick 24, the scene's last (its page is not toggled).
+bool boot_screen_frame(BootScene& scene, const BootImages& images);
+
 // While boot_tick <= 3: noise frames; Escape is not tested.
 void boot_noise_phase(BootScene& scene, const BootImages& images);
 
