@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "gfx/backends/placement.hpp"
 #include "gfx/backends/scan_codes.hpp"
