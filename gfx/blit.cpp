@@ -18,17 +18,6 @@ std::int32_t wrapping_add(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
 }
 
-bool is_mode(BlitMode mode) {
-    switch (mode) {
-        case BlitMode::Transparent:
-        case BlitMode::Copy:
-        case BlitMode::Alpha:
-        case BlitMode::Add:
-        case BlitMode::Blend: return true;
-    }
-    return false;
-}
-
 struct Span1D {
     std::int64_t first, count;
 };
@@ -78,7 +67,7 @@ Status blit(Image* target, float x, float y, const Image* source, std::int32_t x
     if (!geometry || geometry->bpp != surface->bpp) return Status::IllegalCall;
     // The mode formulas exist for 4-byte pixels only; refusing other sizes
     // beats reading them as if they were.
-    if (surface->bpp != 4 || !is_mode(mode)) return Status::IllegalCall;
+    if (surface->bpp != 4 || !is_blit_mode(mode)) return Status::IllegalCall;
     if (geometry->width <= 0 || geometry->height <= 0) return Status::Ok;
 
     std::int64_t sx = 0, sy = 0, w = geometry->width, h = geometry->height;

@@ -28,6 +28,17 @@ struct FrameView {
     const std::uint8_t* pixels = nullptr;
     std::int32_t width = 0, height = 0, pitch = 0;
     const std::uint8_t* row_changed = nullptr;
+
+    // The first and last changed rows; false when no row changed.
+    bool changed_span(std::int32_t& first, std::int32_t& last) const {
+        first = last = -1;
+        for (std::int32_t y = 0; y < height; ++y) {
+            if (row_changed[y] == 0) continue;
+            if (first < 0) first = y;
+            last = y;
+        }
+        return first >= 0;
+    }
 };
 
 // What poll saw since the last call.

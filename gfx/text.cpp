@@ -14,17 +14,6 @@ namespace {
 
 constexpr std::int64_t cell = 8;
 
-bool is_mode(BlitMode mode) {
-    switch (mode) {
-        case BlitMode::Transparent:
-        case BlitMode::Copy:
-        case BlitMode::Alpha:
-        case BlitMode::Add:
-        case BlitMode::Blend: return true;
-    }
-    return false;
-}
-
 // Positions and pens are 64-bit: X comes saturated from to_pixel and a text
 // may be long, so X + 8 i and the pen must not wrap into view.
 Status draw_builtin(const detail::Surface& s, std::int64_t x, std::int64_t y, std::string_view text, Color colour) {
@@ -74,7 +63,7 @@ Status draw_font(const detail::Surface& s, Image* target, std::int64_t x, std::i
     const std::uint8_t* data = font.block.get() + g->header;
     // The row routines handle 4-byte pixels only.
     if (g->bpp != s.bpp || s.bpp != 4 || g->pitch <= 3 || h <= 0 || data[0] != 0) return Status::IllegalCall;
-    if (!is_mode(mode)) return Status::IllegalCall;
+    if (!is_blit_mode(mode)) return Status::IllegalCall;
     // The glyph rows and the target rows would be the same memory, and the
     // row routines read and write them as apart.
     if (target == &font) return Status::IllegalCall;

@@ -26,6 +26,18 @@ enum class BlitMode : std::int32_t {
     Blend = 9,
 };
 
+// True for the five modes above; any other number is not a mode.
+constexpr bool is_blit_mode(BlitMode mode) {
+    switch (mode) {
+        case BlitMode::Transparent:
+        case BlitMode::Copy:
+        case BlitMode::Alpha:
+        case BlitMode::Add:
+        case BlitMode::Blend: return true;
+    }
+    return false;
+}
+
 // The transparent key: any pixel whose low 24 bits are 0xFF00FF (magenta),
 // whatever its alpha.
 inline constexpr Color key_rgb = 0x00FF00FFu;

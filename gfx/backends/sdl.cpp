@@ -157,13 +157,8 @@ public:
     int refresh_rate() const override { return refresh_; }
 
     void present(const FrameView& frame) override {
-        std::int32_t first = -1, last = -1;
-        for (std::int32_t y = 0; y < frame.height; ++y) {
-            if (frame.row_changed[y] == 0) continue;
-            if (first < 0) first = y;
-            last = y;
-        }
-        if (first < 0) return;
+        std::int32_t first = 0, last = 0;
+        if (!frame.changed_span(first, last)) return;
         const SDL_Rect rows{0, first, frame.width, last - first + 1};
         SDL_UpdateTexture(texture_, &rows, frame.pixels + static_cast<std::ptrdiff_t>(first) * frame.pitch,
                           frame.pitch);

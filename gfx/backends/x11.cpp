@@ -162,13 +162,8 @@ public:
     int refresh_rate() const override { return 0; }
 
     void present(const FrameView& frame) override {
-        std::int32_t first = -1, last = -1;
-        for (std::int32_t y = 0; y < frame.height; ++y) {
-            if (frame.row_changed[y] == 0) continue;
-            if (first < 0) first = y;
-            last = y;
-        }
-        if (first < 0) return;
+        std::int32_t first = 0, last = 0;
+        if (!frame.changed_span(first, last)) return;
         wait_for_put();
         for (std::int32_t y = first; y <= last; ++y) {
             if (frame.row_changed[y] != 0) convert_row(frame.pixels + static_cast<std::ptrdiff_t>(y) * frame.pitch, y);
